@@ -7,6 +7,8 @@ if(KIVO_CCACHE)
 endif()
 
 find_package(PkgConfig REQUIRED)
+find_package(nlohmann_json 3 REQUIRED)
+find_package(fmt REQUIRED)
 
 # Warnings for our own code; third-party headers come in as SYSTEM includes.
 add_library(kivo_warnings INTERFACE)

@@ -1,0 +1,80 @@
+#include "runtime/ui/launch.h"
+
+#include <cstdio>
+#include <iostream>
+#include <variant>
+
+#include "runtime/ui/command_line.h"
+
+namespace kivo_ui::launch {
+
+Theme shot_theme(const ScreenshotRequest& request) {
+  return request.theme == ThemeMode::Dark ? Theme::dark() : Theme::light();
+}
+
+namespace {
+
+int take_screenshot(const LaunchDescriptor& d, const TakeScreenshot& shot) {
+  if (!d.render_screenshot) {
+    std::cerr << "this application has no screenshot mode\n";
+    return 1;
+  }
+  if (shot.name && !d.screenshot_scenarios.empty()) {
+    bool known = false;
+    for (const auto& name : d.screenshot_scenarios) known = known || name == *shot.name;
+    if (!known) std::cerr << "note: \"" << *shot.name << "\" is not a named scenario; drawing the default view\n";
+  }
+  ScreenshotRequest request;
+  if (shot.output) request.output = *shot.output;
+  request.scenario = shot.name;
+  if (shot.size) request.size = Size{float(shot.size->first), float(shot.size->second)};
+  request.theme = shot.theme;
+  auto status = d.render_screenshot(request);
+  if (!status.ok()) {
+    std::cerr << status.error().message << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+int open_window(const LaunchDescriptor& d) {
+  persist::Request request{d.app_id, std::nullopt};
+  if (d.open_persistence) {
+    auto store = d.open_persistence(request);
+    if (!store.ok()) {
+      std::cerr << "cannot open the workspace store: " << store.error().message << "\n";
+      return 1;
+    }
+  }
+  app::App app;
+  if (d.register_actions) d.register_actions(app);
+  std::cerr << "kivo: this build has no window system yet; use --screenshot\n";
+  return 1;
+}
+
+}  // namespace
+
+int run_or_exit(const LaunchDescriptor& descriptor, int argc, char** argv) {
+  std::string program = argc > 0 ? std::filesystem::path(argv[0]).filename().string() : "kivo";
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  auto command = parse_command_line(args);
+  if (!command.ok()) {
+    std::cerr << program << ": " << command.error().message << "\n" << usage_text(program);
+    return 2;
+  }
+  return std::visit(
+      [&](const auto& c) -> int {
+        using T = std::decay_t<decltype(c)>;
+        if constexpr (std::is_same_v<T, ListScreenshots>) {
+          for (const auto& name : descriptor.screenshot_scenarios) std::cout << name << "\n";
+          return 0;
+        } else if constexpr (std::is_same_v<T, TakeScreenshot>) {
+          return take_screenshot(descriptor, c);
+        } else {
+          return open_window(descriptor);
+        }
+      },
+      command.value());
+}
+
+}  // namespace kivo_ui::launch
