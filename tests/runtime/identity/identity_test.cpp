@@ -39,7 +39,7 @@ TEST_F(IdentityTest, CreatedOnceThenStable) {
 TEST_F(IdentityTest, DamagedFileIsAnErrorAndIsKept) {
   fs::create_directories(dir);
   auto path = dir / "identity";
-  for (std::string content : {"garbage", "kivo-identity 1\nsecret 00\n", "kivo-identity 1\nname x\n",
+  for (const std::string& content : std::vector<std::string>{"garbage", "kivo-identity 1\nsecret 00\n", "kivo-identity 1\nname x\n",
                               "kivo-identity 1\nsecret " + std::string(128, 'a') + "\n"}) {
     std::ofstream(path) << content;
     auto loaded = unix::load_from(path);
