@@ -1,0 +1,40 @@
+// Owning handles for the libavcodec, libavutil and libswscale objects used here (internal).
+#pragma once
+
+#include <memory>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+namespace kivo::callstream::detail {
+
+struct CodecContextFree {
+  void operator()(AVCodecContext* p) const { avcodec_free_context(&p); }
+};
+struct FrameFree {
+  void operator()(AVFrame* p) const { av_frame_free(&p); }
+};
+struct PacketFree {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct SwsFree {
+  void operator()(SwsContext* p) const { sws_freeContext(p); }
+};
+
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+
+inline std::string av_error_text(int code) {
+  char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, buf, sizeof buf);
+  return buf;
+}
+
+}  // namespace kivo::callstream::detail
