@@ -2,12 +2,14 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -35,6 +37,13 @@ inline std::string av_error_text(int code) {
   char buf[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, buf, sizeof buf);
   return buf;
+}
+
+// libavcodec reports every damaged packet on stderr; with packets from the network that is a
+// channel for peers to flood the log. Only fatal messages are kept, once for the process.
+inline void quiet_ffmpeg_log() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_FATAL); });
 }
 
 }  // namespace kivo::callstream::detail

@@ -32,6 +32,7 @@ struct H264Decoder::State {
   ~State() { sws_freeContext(sws); }
 
   bool open(int w, int h) {
+  detail::quiet_ffmpeg_log();
     ctx.reset();
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
     if (!codec) return false;
@@ -89,7 +90,6 @@ struct H264Decoder::State {
         return {};
       }
     }
-    const bool was_synced = synced;
     stream_id = h.stream_id;
     next_sequence = h.sequence + 1;
 
@@ -112,9 +112,9 @@ struct H264Decoder::State {
       }
       const bool damaged = (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0 || frame->decode_error_flags != 0;
       const bool wrong_size = frame->width != h.width || frame->height != h.height;
-      const bool unreferenced = !was_synced && frames.empty() && !frame->key_frame;
+      const bool not_key = h.keyframe && !frame->key_frame;  // a keyframe must stand on its own
       VideoFrame out;
-      if (damaged || wrong_size || unreferenced || static_cast<int>(frames.size()) >= kMaxFramesPerMessage ||
+      if (damaged || wrong_size || not_key || static_cast<int>(frames.size()) >= kMaxFramesPerMessage ||
           !convert(out)) {
         av_frame_unref(frame.get());
         failed = true;
@@ -123,6 +123,7 @@ struct H264Decoder::State {
       av_frame_unref(frame.get());
       frames.push_back(std::move(out));
     }
+    if (h.keyframe && frames.empty()) failed = true;
     if (failed) {
       ++stats.decode_errors;
       lose_sync();

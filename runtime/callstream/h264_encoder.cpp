@@ -37,6 +37,7 @@ struct AccessUnit {
 };
 
 kivo::Result<CodecContextPtr> open_codec(const EncoderSettings& s, int reduction) {
+  detail::quiet_ffmpeg_log();
   const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
   if (!codec) codec = avcodec_find_encoder(AV_CODEC_ID_H264);
   if (!codec) return make_error("libavcodec has no H.264 encoder");
