@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "runtime/callstream/frame_pacer.h"
+#include "runtime/callstream/h264_decoder.h"
+#include "runtime/callstream/h264_encoder.h"
 #include "runtime/callstream/video_message.h"
 #include "runtime/callstream/video_stream_receiver.h"
 #include "runtime/callstream/video_stream_sender.h"
@@ -155,6 +157,38 @@ TEST(VideoStreamSenderTest, OversizedFrameIsSentAgainAtLowerQuality) {
   EXPECT_GT(sender->quality_reduction(), 0);
   EXPECT_EQ(sent + too_large, 6);
   EXPECT_GT(sent, 0);
+}
+
+}  // namespace
+}  // namespace kivo::callstream
+
+namespace kivo::callstream {
+namespace {
+
+TEST(VideoStreamSenderTest, QualityClimbsBackWhenThePictureGetsEasy) {
+  auto settings = call_encoder_settings(160, 120, 30);
+  ASSERT_TRUE(settings.ok());
+  EncoderSettings s = *settings;
+  s.max_bitrate = 12'000'000;
+  s.crf = 0;
+  s.max_message_bytes = 12 * 1024;
+  auto encoder = H264Encoder::create(s);
+  ASSERT_TRUE(encoder.ok());
+  for (unsigned i = 0; i < 3; ++i) (void)encoder->encode_frame(noise_image(160, 120, i));
+  const int lowered = encoder->quality_reduction();
+  ASSERT_GT(lowered, 0);
+  // Seven seconds of a calm picture: at least one step back, and every message still fits.
+  H264Decoder decoder;
+  int shown = 0;
+  for (int t = 0; t < 7 * 30; ++t) {
+    EncodeOutcome outcome = encoder->encode_frame(moving_pattern(160, 120, t));
+    auto* message = std::get_if<EncodedMessage>(&outcome);
+    ASSERT_NE(message, nullptr) << t;
+    EXPECT_LE(message->bytes.size(), s.max_message_bytes);
+    shown += decoder.decode(message->bytes).has_value() ? 1 : 0;
+  }
+  EXPECT_LT(encoder->quality_reduction(), lowered);
+  EXPECT_GE(shown, 7 * 30 - 30) << "the stream stays decodable across the encoder restarts";
 }
 
 }  // namespace
