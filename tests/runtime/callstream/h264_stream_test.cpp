@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -134,6 +135,8 @@ struct Damage {
   int index;
   enum Kind { Drop, FlipCaught, FlipPastChecksum, Truncate, DropParameterSets } kind;
 };
+
+void PrintTo(const Damage& damage, std::ostream* out) { *out << damage.name << " at message " << damage.index; }
 
 class H264DamageTest : public H264StreamTest, public ::testing::WithParamInterface<Damage> {};
 

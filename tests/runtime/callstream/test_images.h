@@ -16,12 +16,15 @@ inline std::vector<std::uint8_t> moving_pattern(int width, int height, int t) {
   const int sq = width / 8;
   const int sx = (t * 5) % (width - sq);
   const int sy = (t * 3) % (height - sq);
+  std::vector<std::uint8_t> red(width), green(height);
+  for (int x = 0; x < width; ++x) red[x] = static_cast<std::uint8_t>(128 + 90 * std::sin((x + 3.0 * t) / 40.0));
+  for (int y = 0; y < height; ++y) green[y] = static_cast<std::uint8_t>(128 + 90 * std::cos((y + 2.0 * t) / 30.0));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       std::uint8_t* p = &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
       const bool in_square = x >= sx && x < sx + sq && y >= sy && y < sy + sq;
-      p[0] = in_square ? 230 : static_cast<std::uint8_t>(128 + 90 * std::sin((x + 3.0 * t) / 40.0));
-      p[1] = in_square ? 40 : static_cast<std::uint8_t>(128 + 90 * std::cos((y + 2.0 * t) / 30.0));
+      p[0] = in_square ? 230 : red[x];
+      p[1] = in_square ? 40 : green[y];
       p[2] = in_square ? 60 : static_cast<std::uint8_t>((x + y + t) / 8 % 256);
       p[3] = 255;
     }
