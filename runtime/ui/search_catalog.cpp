@@ -104,8 +104,8 @@ bool SearchCatalog::upsert(SearchDocument document) {
   entry.normalized = std::move(normalized);
 
   auto [it, _] = m_entries.emplace(document.key, std::move(entry));
-  m_keys_by_number.resize(m_next_number, nullptr);
-  m_keys_by_number[it->second.number] = &it->first;
+  m_by_number.resize(m_next_number, nullptr);
+  m_by_number[it->second.number] = &*it;
   ++m_revision;
   return true;
 }
@@ -122,7 +122,7 @@ void SearchCatalog::forget(std::unordered_map<std::string, Entry>::iterator it) 
   remove_postings(m_index, it->second.number, it->second.grams, it->second.tokens);
   uint64_t chars = char_count(it->second.normalized);
   m_indexed_chars = m_indexed_chars > chars ? m_indexed_chars - chars : 0;
-  m_keys_by_number[it->second.number] = nullptr;
+  m_by_number[it->second.number] = nullptr;
   m_entries.erase(it);
 }
 
@@ -183,9 +183,9 @@ SearchPage SearchCatalog::query_page(std::string_view text, const std::optional<
   };
   std::vector<Scored> hits;
   for (uint32_t number : candidates(words)) {
-    const std::string* key = m_keys_by_number[number];
-    if (!key) continue;
-    const Entry& entry = m_entries.at(*key);
+    const auto* slot = m_by_number[number];
+    if (!slot) continue;
+    const Entry& entry = slot->second;
     bool all = std::all_of(words.begin(), words.end(), [&](const std::string& w) {
       return word_chars(w) >= 3 ? entry.normalized.find(w) != std::string::npos : true;
     });
@@ -203,7 +203,7 @@ SearchPage SearchCatalog::query_page(std::string_view text, const std::optional<
   };
   std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(end), hits.end(), better);
   for (size_t i = offset; i < end; ++i)
-    page.hits.push_back(SearchHit{*m_keys_by_number[hits[i].number], hits[i].entry->result, hits[i].rank});
+    page.hits.push_back(SearchHit{m_by_number[hits[i].number]->first, hits[i].entry->result, hits[i].rank});
   if (end < hits.size()) page.next = SearchCursor{m_revision, query, end};
   return page;
 }

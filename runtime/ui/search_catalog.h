@@ -102,7 +102,7 @@ private:
 
   std::string m_name;
   std::unordered_map<std::string, Entry> m_entries;
-  std::vector<const std::string*> m_keys_by_number;  // number -> key (null once removed)
+  std::vector<const std::pair<const std::string, Entry>*> m_by_number;  // null once removed
   PostingIndex m_index;
   uint32_t m_next_number = 0;
   uint64_t m_indexed_chars = 0;
