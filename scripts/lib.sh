@@ -17,6 +17,7 @@ kivo_setup_needed() {
   missing=$(kivo_packages | xargs dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' 2>&1 | grep -v '^ii ' || true)
   [ -n "$missing" ] && return 0
   local d
+  [ -n "$(kivo_npm_dirs)" ] && ! command -v npm >/dev/null && return 0
   for d in $(kivo_npm_dirs); do
     [ -f "$d/node_modules/.package-lock.json" ] || return 0
     [ "$d/package-lock.json" -nt "$d/node_modules/.package-lock.json" ] && return 0
