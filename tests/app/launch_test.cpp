@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <map>
 
 #include "app/data_dir.h"
@@ -36,13 +39,27 @@ TEST(DataDir, BaseDirsFollowXdgRules) {
 }
 
 TEST(Persistence, MigratesFromTheDataDirectorysLegacyFile) {
-  kivo_ui::persist::Request request{std::string(kAppId), std::nullopt};
-  auto with_dir = open_persistence_in(request, std::filesystem::path("/srv/chat"));
-  ASSERT_TRUE(with_dir.ok());
-  EXPECT_EQ((*with_dir)->migrate_from, std::filesystem::path("/srv/chat/workspace.automerge"));
-  auto without = open_persistence_in(request, std::nullopt);
-  ASSERT_TRUE(without.ok());
-  EXPECT_EQ((*without)->migrate_from, std::nullopt);
+  auto dir = std::filesystem::temp_directory_path() / ("kivo-app-persist-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  { std::ofstream(dir / "workspace.automerge", std::ios::binary) << "legacy document bytes"; }
+  kivo_ui::persist::Request request{std::string(kAppId), dir};
+  {
+    auto store = open_persistence_in(request, dir);
+    ASSERT_TRUE(store.ok()) << store.error().message;
+    EXPECT_TRUE((*store)->open_report().migrated);
+    EXPECT_EQ((*store)->initial_snapshot().size(), std::string("legacy document bytes").size());
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir / "workspace.automerge"));  // left in place
+  {
+    auto again = open_persistence_in(request, dir);
+    ASSERT_TRUE(again.ok());
+    EXPECT_FALSE((*again)->open_report().migrated);  // only once
+  }
+  auto in_memory = open_persistence_in(kivo_ui::persist::Request{std::string(kAppId), std::nullopt}, std::nullopt);
+  ASSERT_TRUE(in_memory.ok());
+  EXPECT_FALSE((*in_memory)->data_dir());
+  std::filesystem::remove_all(dir);
 }
 
 TEST(Launch, DescriptorCarriesTheFixedValues) {
