@@ -2,6 +2,8 @@
 
 #include <sodium.h>
 
+#include "runtime/base/hex.h"
+
 #include <chrono>
 #include <cstdlib>
 
@@ -14,14 +16,7 @@ std::string new_uuid_simple() {
   randombytes_buf(b, sizeof b);
   b[6] = static_cast<unsigned char>((b[6] & 0x0f) | 0x40);  // version 4
   b[8] = static_cast<unsigned char>((b[8] & 0x3f) | 0x80);  // RFC 4122 variant
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  out.reserve(32);
-  for (unsigned char c : b) {
-    out.push_back(digits[c >> 4]);
-    out.push_back(digits[c & 15]);
-  }
-  return out;
+  return kivo::to_hex(b, sizeof b);
 }
 
 std::string new_message_id() { return "m_" + new_uuid_simple(); }

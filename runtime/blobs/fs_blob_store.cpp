@@ -4,6 +4,8 @@
 #include <sodium.h>
 #include <unistd.h>
 
+#include "runtime/base/hex.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -19,14 +21,7 @@ namespace fs = std::filesystem;
 std::string blob_id_for(const Bytes& bytes) {
   unsigned char hash[crypto_hash_sha256_BYTES];
   crypto_hash_sha256(hash, bytes.data(), bytes.size());
-  static const char* digits = "0123456789abcdef";
-  std::string id;
-  id.reserve(64);
-  for (unsigned char c : hash) {
-    id.push_back(digits[c >> 4]);
-    id.push_back(digits[c & 15]);
-  }
-  return id;
+  return kivo::to_hex(hash, sizeof hash);
 }
 
 bool is_blob_id(std::string_view id) {

@@ -1,5 +1,7 @@
 #include "runtime/identity/identity.h"
 
+#include "runtime/base/hex.h"
+
 #include <fcntl.h>
 #include <sodium.h>
 #include <sys/stat.h>
@@ -17,16 +19,6 @@ namespace fs = std::filesystem;
 // File format, one "key value" line each: "kivo-identity 1", "secret <128 hex>", "name <text>".
 namespace {
 
-std::string hex(const uint8_t* data, size_t n) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (size_t i = 0; i < n; ++i) {
-    out.push_back(digits[data[i] >> 4]);
-    out.push_back(digits[data[i] & 15]);
-  }
-  return out;
-}
-
 bool unhex(const std::string& text, uint8_t* out, size_t n) {
   if (text.size() != 2 * n) return false;
   size_t got = 0;
@@ -37,7 +29,7 @@ std::string serialise(const Identity& id) {
   std::string name = id.display_name;
   for (char& c : name)
     if (c == '\n' || c == '\r') c = ' ';
-  return "kivo-identity 1\nsecret " + hex(id.secret_key.data(), id.secret_key.size()) + "\nname " + name + "\n";
+  return "kivo-identity 1\nsecret " + kivo::to_hex(id.secret_key.data(), id.secret_key.size()) + "\nname " + name + "\n";
 }
 
 kivo::Status write_atomically(const fs::path& path, const std::string& content) {

@@ -8,21 +8,26 @@ std::vector<std::string> DocumentTarget::heads() const {
   return out;
 }
 
-void MemoryDocumentTarget::begin_transaction() {
+void DocumentTarget::begin_transaction() {
   m_tx.reset();
-  m_tx.emplace(m_doc.begin());
+  m_tx.emplace(document().begin());
+}
+
+void DocumentTarget::rollback_transaction() {
+  if (m_tx) m_tx->rollback();
+  m_tx.reset();
+}
+
+kivo::Result<bool> DocumentTarget::commit_open(const std::string& message, int64_t time_seconds) {
+  if (!m_tx) return kivo::make_error("no transaction is open");
+  auto hash = m_tx->commit(message, time_seconds * 1000);
+  m_tx.reset();
+  return hash.has_value();
 }
 
 kivo::Status MemoryDocumentTarget::commit_transaction(const std::string& message, int64_t time_seconds) {
-  if (!m_tx) return kivo::make_error("no transaction is open");
-  m_tx->commit(message, time_seconds * 1000);
-  m_tx.reset();
+  KIVO_TRY(commit_open(message, time_seconds));
   return {};
-}
-
-void MemoryDocumentTarget::rollback_transaction() {
-  if (m_tx) m_tx->rollback();
-  m_tx.reset();
 }
 
 kivo::Status splice_text_diffed(kivo::doc::Transaction& tx, kivo::doc::ObjId text, std::string_view new_text) {

@@ -18,10 +18,19 @@ public:
   virtual kivo::doc::Document& document() = 0;
   virtual const kivo::doc::Document& document() const = 0;
   // The open transaction; only valid between begin_transaction and its commit or rollback.
-  virtual kivo::doc::Transaction& transaction() = 0;
-  virtual bool in_transaction() const = 0;
+  kivo::doc::Transaction& transaction() { return *m_tx; }
+  bool in_transaction() const { return m_tx.has_value(); }
 
   std::vector<std::string> heads() const override;  // hex, sorted
+  void begin_transaction() override;
+  void rollback_transaction() override;
+
+protected:
+  // Commits the open transaction; answers whether it made a change.
+  kivo::Result<bool> commit_open(const std::string& message, int64_t time_seconds);
+
+private:
+  std::optional<kivo::doc::Transaction> m_tx;
 };
 
 // A document held in memory only (tools, tests, screenshot runs).
@@ -29,19 +38,14 @@ class MemoryDocumentTarget final : public DocumentTarget {
 public:
   MemoryDocumentTarget() = default;
   explicit MemoryDocumentTarget(kivo::doc::Document doc) : m_doc(std::move(doc)) {}
+  ~MemoryDocumentTarget() override { rollback_transaction(); }  // before the document goes
 
   kivo::doc::Document& document() override { return m_doc; }
   const kivo::doc::Document& document() const override { return m_doc; }
-  kivo::doc::Transaction& transaction() override { return *m_tx; }
-  bool in_transaction() const override { return m_tx.has_value(); }
-
-  void begin_transaction() override;
   kivo::Status commit_transaction(const std::string& message, int64_t time_seconds) override;
-  void rollback_transaction() override;
 
 private:
   kivo::doc::Document m_doc;
-  std::optional<kivo::doc::Transaction> m_tx;
 };
 
 // Replaces the whole content of a text object by `new_text` with the smallest splice.

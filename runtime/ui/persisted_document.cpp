@@ -15,22 +15,10 @@ kivo::Result<std::unique_ptr<PersistedDocument>> PersistedDocument::open(persist
   return std::unique_ptr<PersistedDocument>(new PersistedDocument(std::move(store), std::move(doc)));
 }
 
-void PersistedDocument::begin_transaction() {
-  m_tx.reset();
-  m_tx.emplace(m_doc.begin());
-}
-
 kivo::Status PersistedDocument::commit_transaction(const std::string& message, int64_t time_seconds) {
-  if (!m_tx) return kivo::make_error("no transaction is open");
-  auto hash = m_tx->commit(message, time_seconds * 1000);
-  m_tx.reset();
-  if (!hash) return {};
+  KIVO_TRY_ASSIGN(changed, commit_open(message, time_seconds));
+  if (!changed) return {};
   return record_new_changes();
-}
-
-void PersistedDocument::rollback_transaction() {
-  if (m_tx) m_tx->rollback();
-  m_tx.reset();
 }
 
 kivo::Status PersistedDocument::apply_remote_changes(const std::vector<kivo::doc::Bytes>& changes) {

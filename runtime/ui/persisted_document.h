@@ -17,15 +17,11 @@ public:
   // Loads what the store holds (an empty store gives an empty document). A store whose bytes
   // do not load is refused, so that nothing is written over a document that could be repaired.
   static kivo::Result<std::unique_ptr<PersistedDocument>> open(persist::Handle store);
+  ~PersistedDocument() override { rollback_transaction(); }  // before the document goes
 
   kivo::doc::Document& document() override { return m_doc; }
   const kivo::doc::Document& document() const override { return m_doc; }
-  kivo::doc::Transaction& transaction() override { return *m_tx; }
-  bool in_transaction() const override { return m_tx.has_value(); }
-
-  void begin_transaction() override;
   kivo::Status commit_transaction(const std::string& message, int64_t time_seconds) override;
-  void rollback_transaction() override;
 
   // Applies change chunks from another peer and records them in the store.
   kivo::Status apply_remote_changes(const std::vector<kivo::doc::Bytes>& changes);
@@ -38,7 +34,6 @@ private:
 
   persist::Handle m_store;
   kivo::doc::Document m_doc;
-  std::optional<kivo::doc::Transaction> m_tx;
 };
 
 }  // namespace kivo_ui::doc
