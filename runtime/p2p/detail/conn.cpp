@@ -4,6 +4,9 @@
 #include <ngtcp2/ngtcp2_crypto_gnutls.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/p2p/detail/state.h"
@@ -169,11 +172,22 @@ ngtcp2_callbacks make_callbacks(bool server) {
   return cb;
 }
 
+// Transport debug lines on stderr when KIVO_P2P_DEBUG is set; never shown to users.
+void debug_printf(void*, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fputc('\n', stderr);
+}
+
 uint64_t ns_of(std::chrono::milliseconds ms) { return static_cast<uint64_t>(ms.count()) * NGTCP2_MILLISECONDS; }
 
 void fill_settings(ngtcp2_settings& settings, ngtcp2_transport_params& params, const EndpointConfig& config) {
   ngtcp2_settings_default(&settings);
   settings.initial_ts = now_ts();
+  static const bool debug = std::getenv("KIVO_P2P_DEBUG") != nullptr;
+  if (debug) settings.log_printf = debug_printf;
   settings.handshake_timeout = ns_of(config.handshake_timeout);
   settings.max_window = config.connection_window;
   settings.max_stream_window = config.stream_window;
@@ -317,8 +331,7 @@ void ConnState::flush() {
   for (int round = 0; round < 4 && !ended; ++round) {
     auto pending = std::exchange(to_service, {});
     if (pending.empty() && !accepts_dirty && !opens_dirty) break;
-    for (auto& weak : pending)
-      if (auto st = weak.lock()) service_stream(st);
+    for (auto& st : pending) service_stream(st);
     if (std::exchange(accepts_dirty, false)) service_accepts();
     if (std::exchange(opens_dirty, false)) service_opens();
   }

@@ -114,7 +114,7 @@ struct ConnState : std::enable_shared_from_this<ConnState> {
   std::function<void(std::shared_ptr<ConnState>, Status)> on_ready;
 
   // Work noted inside transport callbacks, done by the next flush outside them.
-  std::vector<std::weak_ptr<StreamState>> to_service;
+  std::vector<std::shared_ptr<StreamState>> to_service;
   std::vector<std::pair<int64_t, uint64_t>> to_shutdown_write;  // stream, error code
   bool accepts_dirty = false;
   bool opens_dirty = false;
