@@ -132,7 +132,17 @@ void Core::collect_interface_addrs() {
 void Core::start() {
   work.emplace(io.get_executor());
   wait_readable();
-  thread = std::thread([this] { io.run(); });
+  thread = std::thread([this] {
+    io.run();
+    // From now on posts run at once on the caller's thread; whatever was posted while run()
+    // was returning still runs here, so no completion is ever lost.
+    {
+      std::lock_guard lock(post_mutex);
+      stopped = true;
+    }
+    io.restart();
+    io.poll();
+  });
   thread_id = thread.get_id();
 }
 
