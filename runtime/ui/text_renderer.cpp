@@ -49,6 +49,38 @@ void show_layout(cairo_t* cr, PangoLayout* layout, Point at, const Color* color)
 
 }  // namespace
 
+// The first family of the list is the layout's font; the others are installed as fontconfig
+// fallbacks right after it. (Naming the emoji font in Pango's own family list would make Pango
+// draw digits and spaces next to emoji with the emoji font's wide glyphs.)
+static std::string install_fallbacks(const std::string& families) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= families.size()) {
+    size_t comma = families.find(',', start);
+    std::string name = families.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    while (!name.empty() && name.front() == ' ') name.erase(name.begin());
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (!name.empty()) names.push_back(name);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (names.empty()) return "sans-serif";
+  if (names.size() > 1) {
+    std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
+                      "<alias binding=\"strong\"><family>" + names[0] + "</family><accept>";
+    for (size_t i = 1; i < names.size(); ++i) xml += "<family>" + names[i] + "</family>";
+    xml += "</accept></alias></fontconfig>";
+    static std::vector<std::string> installed;
+    if (std::find(installed.begin(), installed.end(), xml) == installed.end()) {
+      installed.push_back(xml);
+      FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(xml.c_str()), FcTrue);
+      PangoFontMap* map = pango_cairo_font_map_get_default();
+      if (PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(map));
+    }
+  }
+  return names[0];
+}
+
 TextRenderer& TextRenderer::shared() {
   static TextRenderer renderer;
   return renderer;
@@ -81,38 +113,6 @@ bool TextRenderer::add_font_file(const std::string& path) {
   PangoFontMap* map = pango_cairo_font_map_get_default();
   if (ok && PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(map));
   return ok;
-}
-
-// The first family of the list is the layout's font; the others are installed as fontconfig
-// fallbacks right after it. (Naming the emoji font in Pango's own family list would make Pango
-// draw digits and spaces next to emoji with the emoji font's wide glyphs.)
-static std::string install_fallbacks(const std::string& families) {
-  std::vector<std::string> names;
-  size_t start = 0;
-  while (start <= families.size()) {
-    size_t comma = families.find(',', start);
-    std::string name = families.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-    while (!name.empty() && name.front() == ' ') name.erase(name.begin());
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (!name.empty()) names.push_back(name);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  if (names.empty()) return "sans-serif";
-  if (names.size() > 1) {
-    std::string xml = "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"fonts.dtd\"><fontconfig>"
-                      "<alias binding=\"strong\"><family>" + names[0] + "</family><accept>";
-    for (size_t i = 1; i < names.size(); ++i) xml += "<family>" + names[i] + "</family>";
-    xml += "</accept></alias></fontconfig>";
-    static std::vector<std::string> installed;
-    if (std::find(installed.begin(), installed.end(), xml) == installed.end()) {
-      installed.push_back(xml);
-      FcConfigParseAndLoadFromMemory(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(xml.c_str()), FcTrue);
-      PangoFontMap* map = pango_cairo_font_map_get_default();
-      if (PANGO_IS_FC_FONT_MAP(map)) pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(map));
-    }
-  }
-  return names[0];
 }
 
 void TextRenderer::set_font_families(const std::string& families) {

@@ -126,7 +126,7 @@ void DemoWidget::apply_layout(WidgetContext& ctx, Rect bounds) {
   m_floating.set_window_bounds(bounds);
   m_floating.set_attached_chrome({bounds.right() - 300, bounds.bottom() - 200, 270, 170});
   if (m_menu_pending) {
-    m_menu.open_at_clamped({m_image_rect.x + 60, m_image_rect.y + 120}, bounds);
+    m_menu.open_at_clamped({m_image_rect.x + 40, m_image_rect.y + 30}, bounds);
     m_menu_pending = false;
   }
 }
