@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "runtime/ui/canvas.h"
+#include "runtime/ui/utf8.h"
 
 namespace kivo_ui {
 
@@ -266,20 +267,20 @@ void TextRenderer::draw_wrapped(Canvas& canvas, std::string_view text, Point at,
 
 std::string TextRenderer::truncate(std::string_view text, float size, int weight, float max_width) {
   if (measure_weighted(text, size, weight) <= max_width) return std::string(text);
-  PangoLayout* l = layout(text, size, weight, std::max(1.f, max_width), true);
-  // Rebuild the visible text from the line's glyph items: the kept prefix plus the ellipsis.
-  PangoLayoutLine* line = pango_layout_get_line_readonly(l, 0);
-  if (!line) return "…";
-  std::string out;
-  for (GSList* r = line->runs; r; r = r->next) {
-    auto* run = static_cast<PangoGlyphItem*>(r->data);
-    PangoItem* item = run->item;
-    if (item->offset + item->length <= int(text.size()))
-      out.append(text.substr(size_t(item->offset), size_t(item->length)));
+  // The longest prefix (whole characters) that fits together with the ellipsis.
+  std::vector<size_t> stops{0};
+  for (size_t i = 0; i < text.size();) stops.push_back(i = utf8::next_char(text, i));
+  size_t lo = 0, hi = stops.size() - 1;
+  while (lo < hi) {
+    size_t mid = (lo + hi + 1) / 2;
+    std::string candidate = std::string(text.substr(0, stops[mid])) + "…";
+    if (measure_weighted(candidate, size, weight) <= max_width)
+      lo = mid;
+    else
+      hi = mid - 1;
   }
-  if (out.size() >= text.size()) out = std::string(text.substr(0, text.size() > 0 ? text.size() - 1 : 0));
-  while (!out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80) out.pop_back();
-  if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0) out.pop_back();
+  std::string out(text.substr(0, stops[lo]));
+  while (!out.empty() && out.back() == ' ') out.pop_back();
   return out + "…";
 }
 
