@@ -5,6 +5,8 @@
 #include <variant>
 
 #include "runtime/ui/command_line.h"
+#include "runtime/ui/text_renderer.h"
+#include "runtime/ui/window_loop.h"
 
 namespace kivo_ui::launch {
 
@@ -38,18 +40,35 @@ int take_screenshot(const LaunchDescriptor& d, const TakeScreenshot& shot) {
 }
 
 int open_window(const LaunchDescriptor& d) {
-  persist::Request request{d.app_id, std::nullopt};
+  for (const auto& file : d.extra_font_files)
+    if (!TextRenderer::add_font_file(file)) std::cerr << "note: cannot load the font " << file << "\n";
+  persist::Handle store;
   if (d.open_persistence) {
-    auto store = d.open_persistence(request);
-    if (!store.ok()) {
-      std::cerr << "cannot open the workspace store: " << store.error().message << "\n";
+    persist::Request request{d.app_id, std::nullopt};
+    auto opened = d.open_persistence(request);
+    if (!opened.ok()) {
+      std::cerr << "cannot open the workspace store: " << opened.error().message << "\n";
       return 1;
     }
+    store = opened.value();
+  }
+  if (!d.create_app) {
+    std::cerr << "this application has no interactive mode\n";
+    return 1;
   }
   app::App app;
-  if (d.register_actions) d.register_actions(app);
-  std::cerr << "kivo: this build has no window system yet; use --screenshot\n";
-  return 1;
+  WindowOptions options;
+  options.title = d.window_title.empty() ? d.app_id : d.window_title;
+  if (d.default_window_size) options.size = d.default_window_size();
+  options.resizable = d.resizable;
+  options.decorated = d.decorated;
+  options.start_hidden = d.start_hidden;
+  options.transparent = d.transparent_window;
+  return run_window(options, [&](WidgetContext&) {
+    auto widget = d.create_app();
+    if (d.register_actions) d.register_actions(app);
+    return widget;
+  });
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ Theme shot_theme(const ScreenshotRequest& request);  // the theme a shot is draw
 
 struct LaunchDescriptor {
   std::string app_id;                                  // reverse-DNS application id
+  std::string window_title;                            // empty: the application id
   std::vector<std::string> extra_font_files;           // fonts to load beside the theme's
   std::vector<std::string> required_permissions;       // permissions asked for at start
   std::vector<std::string> url_schemes;                // schemes the application opens

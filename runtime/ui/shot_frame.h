@@ -14,7 +14,7 @@ namespace kivo_ui::launch::shot_frame {
 
 class ShotFrame {
 public:
-  ShotFrame(int width, int height, Theme theme);
+  ShotFrame(int width, int height, Theme theme);  // logical size; pixels = size × theme.scale
   ~ShotFrame();
   ShotFrame(const ShotFrame&) = delete;
   ShotFrame& operator=(const ShotFrame&) = delete;
@@ -22,11 +22,12 @@ public:
   void sync(Widget& widget);
   kivo::Status layout(Widget& widget);  // a layout error comes back as a value
   void draw(Widget& widget);
-  void draw_floating_surfaces(Widget& widget);
+  void draw_floating_surfaces(Widget& widget);  // detached and returning surfaces over the frame
   kivo::Status write_png(const std::filesystem::path& path) const;
 
   int width() const { return m_width; }
   int height() const { return m_height; }
+  const Theme& theme() const { return m_theme; }
   WidgetContext& context() { return m_context; }
   cairo_surface_t* surface() const { return m_surface; }
 
