@@ -674,14 +674,20 @@ void ConnState::end(CloseInfo info) {
 
 void ConnState::arm_timer() {
   ngtcp2_tstamp expiry = ngtcp2_conn_get_expiry(conn);
-  if (expiry == UINT64_MAX) return;
+  // Re-programming the timer on every flush is costly; a timer that fires early just finds
+  // nothing due and is armed again.
+  if (expiry == UINT64_MAX || expiry >= armed_expiry) return;
+  armed_expiry = expiry;
   ngtcp2_tstamp now = now_ts();
   auto delay = std::chrono::nanoseconds(expiry > now ? expiry - now : 0);
   timer.expires_after(delay);
   std::weak_ptr<ConnState> weak = weak_from_this();
   timer.async_wait([weak](const asio::error_code& ec) {
     if (ec) return;
-    if (auto self = weak.lock()) self->on_timer();
+    if (auto self = weak.lock()) {
+      self->armed_expiry = UINT64_MAX;
+      self->on_timer();
+    }
   });
 }
 
