@@ -413,7 +413,13 @@ void ConnState::flush() {
     }
     note_written();
     if (n == 0) break;
-    if (!core->send_packet(remote, buf, static_cast<size_t>(n), this)) break;
+    // Send on the path the transport chose: it follows the peer if its address changes.
+    udp::endpoint to = remote;
+    if (ps.path.remote.addrlen > 0 && ps.path.remote.addrlen <= to.capacity()) {
+      std::memcpy(to.data(), ps.path.remote.addr, ps.path.remote.addrlen);
+      to.resize(ps.path.remote.addrlen);
+    }
+    if (!core->send_packet(to, buf, static_cast<size_t>(n), this)) break;
     if (++packets >= max_packets) break;
   }
   ngtcp2_conn_update_pkt_tx_time(conn, ts);
