@@ -48,7 +48,7 @@ std::string Connection::alpn() const { return m_state ? m_state->alpn : std::str
 
 SocketAddr Connection::remote_addr() const { return m_state ? detail::to_socket_addr(m_state->remote) : SocketAddr{}; }
 
-void Connection::open_uni(std::function<void(Result<SendStream>)> done) {
+void Connection::open_uni(std::function<void(Result<SendStream>)> done) const {
   on_conn(m_state, std::move(done), [](ConnState& c, auto done) {
     c.open_uni_waiters.push_back(std::move(done));
     c.service_opens();
@@ -56,7 +56,7 @@ void Connection::open_uni(std::function<void(Result<SendStream>)> done) {
   });
 }
 
-void Connection::open_bi(std::function<void(Result<BiStream>)> done) {
+void Connection::open_bi(std::function<void(Result<BiStream>)> done) const {
   on_conn(m_state, std::move(done), [](ConnState& c, auto done) {
     c.open_bi_waiters.push_back(std::move(done));
     c.service_opens();
@@ -64,26 +64,26 @@ void Connection::open_bi(std::function<void(Result<BiStream>)> done) {
   });
 }
 
-void Connection::accept_uni(std::function<void(Result<RecvStream>)> done) {
+void Connection::accept_uni(std::function<void(Result<RecvStream>)> done) const {
   on_conn(m_state, std::move(done), [](ConnState& c, auto done) {
     c.accept_uni_waiters.push_back(std::move(done));
     c.service_accepts();
   });
 }
 
-void Connection::accept_bi(std::function<void(Result<BiStream>)> done) {
+void Connection::accept_bi(std::function<void(Result<BiStream>)> done) const {
   on_conn(m_state, std::move(done), [](ConnState& c, auto done) {
     c.accept_bi_waiters.push_back(std::move(done));
     c.service_accepts();
   });
 }
 
-void Connection::close(uint64_t error_code, std::string reason) {
+void Connection::close(uint64_t error_code, std::string reason) const {
   if (!m_state) return;
   m_state->core->post([state = m_state, error_code, reason = std::move(reason)] { state->close(error_code, reason); });
 }
 
-void Connection::on_closed(std::function<void(const CloseInfo&)> done) {
+void Connection::on_closed(std::function<void(const CloseInfo&)> done) const {
   if (!m_state) return;
   m_state->core->post([state = m_state, done = std::move(done)]() mutable {
     if (state->ended) {

@@ -43,15 +43,15 @@ public:
   std::string alpn() const;        // the negotiated application protocol
   SocketAddr remote_addr() const;  // the path in use when the connection was made
 
-  void open_uni(std::function<void(Result<SendStream>)> done);  // waits while the peer's stream limit is reached
-  void open_bi(std::function<void(Result<BiStream>)> done);
-  void accept_uni(std::function<void(Result<RecvStream>)> done);  // the next stream the peer opened
-  void accept_bi(std::function<void(Result<BiStream>)> done);
+  void open_uni(std::function<void(Result<SendStream>)> done) const;  // waits while the peer's stream limit is reached
+  void open_bi(std::function<void(Result<BiStream>)> done) const;
+  void accept_uni(std::function<void(Result<RecvStream>)> done) const;  // the next stream the peer opened
+  void accept_bi(std::function<void(Result<BiStream>)> done) const;
 
   // Closes at once with an application error code; unsent data is dropped, pending operations fail.
-  void close(uint64_t error_code, std::string reason = {});
+  void close(uint64_t error_code, std::string reason = {}) const;
   // Runs once when the connection ends (at once if it already has), on the network thread.
-  void on_closed(std::function<void(const CloseInfo&)> done);
+  void on_closed(std::function<void(const CloseInfo&)> done) const;
   std::optional<CloseInfo> close_info() const;  // set once ended
 
   explicit operator bool() const { return m_state != nullptr; }

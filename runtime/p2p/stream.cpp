@@ -27,7 +27,7 @@ void on_stream(const std::shared_ptr<StreamState>& st, Fail fail, Fn fn) {
 
 }  // namespace
 
-void SendStream::write(Bytes data, WriteDone done) {
+void SendStream::write(Bytes data, WriteDone done) const {
   auto fail = [done](Error e) { done(std::move(e)); };
   on_stream(m_state, fail, [data = std::move(data), done](StreamState& st, ConnState& conn) mutable {
     if (!st.can_send) return done(make_error("stream is receive-only"));
@@ -47,7 +47,7 @@ void SendStream::write(Bytes data, WriteDone done) {
   });
 }
 
-void SendStream::finish(WriteDone done) {
+void SendStream::finish(WriteDone done) const {
   auto fail = [done](Error e) { done(std::move(e)); };
   on_stream(m_state, fail, [done](StreamState& st, ConnState& conn) mutable {
     if (!st.can_send) return done(make_error("stream is receive-only"));
@@ -59,7 +59,7 @@ void SendStream::finish(WriteDone done) {
   });
 }
 
-void SendStream::reset(uint64_t error_code) {
+void SendStream::reset(uint64_t error_code) const {
   on_stream(m_state, [](Error) {}, [error_code, st = m_state](StreamState&, ConnState& conn) {
     if (!st->can_send || st->send_error) return;
     if (!st->closed) ngtcp2_conn_shutdown_stream_write(conn.conn, st->id, error_code);
@@ -71,7 +71,7 @@ void SendStream::reset(uint64_t error_code) {
 
 int64_t SendStream::id() const { return m_state ? m_state->id : -1; }
 
-void RecvStream::read_some(size_t max_bytes, ReadDone done) {
+void RecvStream::read_some(size_t max_bytes, ReadDone done) const {
   if (!m_state) return done(make_error("stream handle is empty"));
   m_state->core->post([st = m_state, max_bytes, done = std::move(done)]() mutable {
     if (!st->can_recv) return done(make_error("stream is send-only"));
@@ -86,7 +86,7 @@ void RecvStream::read_some(size_t max_bytes, ReadDone done) {
   });
 }
 
-void RecvStream::read_exact(size_t n, ReadExactDone done) {
+void RecvStream::read_exact(size_t n, ReadExactDone done) const {
   if (!m_state) return done(make_error("stream handle is empty"));
   m_state->core->post([st = m_state, n, done = std::move(done)]() mutable {
     if (!st->can_recv) return done(make_error("stream is send-only"));
@@ -102,7 +102,7 @@ void RecvStream::read_exact(size_t n, ReadExactDone done) {
   });
 }
 
-void RecvStream::stop(uint64_t error_code) {
+void RecvStream::stop(uint64_t error_code) const {
   on_stream(m_state, [](Error) {}, [error_code, st = m_state](StreamState&, ConnState& conn) {
     if (!st->can_recv || st->recv_error) return;
     if (!st->closed) ngtcp2_conn_shutdown_stream_read(conn.conn, st->id, error_code);

@@ -36,10 +36,10 @@ public:
   // Queues bytes; done runs once they are all handed to the transport. Waiting for done before the
   // next write is the backpressure: a peer that stops reading stops the completions. A write that
   // would push the unsent bytes past the stream's write limit fails at once (nothing is queued).
-  void write(Bytes data, WriteDone done);
+  void write(Bytes data, WriteDone done) const;
   // Ends the stream after the queued bytes; done runs when the peer acknowledged all of them.
-  void finish(WriteDone done);
-  void reset(uint64_t error_code);  // abandons unsent bytes and tells the peer
+  void finish(WriteDone done) const;
+  void reset(uint64_t error_code) const;  // abandons unsent bytes and tells the peer
   int64_t id() const;
   explicit operator bool() const { return m_state != nullptr; }
 
@@ -54,10 +54,10 @@ public:
   explicit RecvStream(std::shared_ptr<detail::StreamState> state) : m_state(std::move(state)) {}
 
   // Delivers 1..max_bytes bytes as soon as any are there, or fin at the clean end of the stream.
-  void read_some(size_t max_bytes, ReadDone done);
+  void read_some(size_t max_bytes, ReadDone done) const;
   // Delivers exactly n bytes, continuing partial arrivals; an end of stream before n bytes is an error.
-  void read_exact(size_t n, ReadExactDone done);
-  void stop(uint64_t error_code);  // tells the peer to stop sending; pending reads fail
+  void read_exact(size_t n, ReadExactDone done) const;
+  void stop(uint64_t error_code) const;  // tells the peer to stop sending; pending reads fail
   int64_t id() const;
   explicit operator bool() const { return m_state != nullptr; }
 

@@ -413,7 +413,13 @@ void ConnState::flush() {
     }
     note_written();
     if (n == 0) break;
-    if (!core->send_packet(remote, buf, static_cast<size_t>(n), this)) break;
+    // Send on the path the transport chose: it follows the peer if its address changes.
+    udp::endpoint to = remote;
+    if (ps.path.remote.addrlen > 0 && ps.path.remote.addrlen <= to.capacity()) {
+      std::memcpy(to.data(), ps.path.remote.addr, ps.path.remote.addrlen);
+      to.resize(ps.path.remote.addrlen);
+    }
+    if (!core->send_packet(to, buf, static_cast<size_t>(n), this)) break;
     if (++packets >= max_packets) break;
   }
   ngtcp2_conn_update_pkt_tx_time(conn, ts);
@@ -674,14 +680,20 @@ void ConnState::end(CloseInfo info) {
 
 void ConnState::arm_timer() {
   ngtcp2_tstamp expiry = ngtcp2_conn_get_expiry(conn);
-  if (expiry == UINT64_MAX) return;
+  // Re-programming the timer on every flush is costly; a timer that fires early just finds
+  // nothing due and is armed again.
+  if (expiry == UINT64_MAX || expiry >= armed_expiry) return;
+  armed_expiry = expiry;
   ngtcp2_tstamp now = now_ts();
   auto delay = std::chrono::nanoseconds(expiry > now ? expiry - now : 0);
   timer.expires_after(delay);
   std::weak_ptr<ConnState> weak = weak_from_this();
   timer.async_wait([weak](const asio::error_code& ec) {
     if (ec) return;
-    if (auto self = weak.lock()) self->on_timer();
+    if (auto self = weak.lock()) {
+      self->armed_expiry = UINT64_MAX;
+      self->on_timer();
+    }
   });
 }
 

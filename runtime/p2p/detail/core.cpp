@@ -132,14 +132,13 @@ void Core::collect_interface_addrs() {
 void Core::start() {
   work.emplace(io.get_executor());
   wait_readable();
-  thread = std::thread([this] {
-    io.run();
-    // From now on posts run at once on the caller's thread; whatever was posted while run()
-    // was returning still runs here, so no completion is ever lost.
+  thread = std::thread([this, self = shared_from_this()] {
+    io.run();  // returns once shutdown released the work guard and every operation finished
     {
       std::lock_guard lock(post_mutex);
       stopped = true;
     }
+    // Tasks posted while the loop was ending still run, and report that all is closed.
     io.restart();
     io.poll();
   });
@@ -376,13 +375,6 @@ void Core::stop_and_join() {
     if (!stopped) asio::post(io, [self = shared_from_this()] { self->shutdown_on_thread(nullptr); });
   }
   if (thread.joinable()) thread.join();
-  {
-    std::lock_guard lock(post_mutex);
-    stopped = true;
-  }
-  // Tasks that were posted while the thread was ending still run, and report that all is closed.
-  io.restart();
-  io.poll();
 }
 
 }  // namespace kivo::p2p::detail

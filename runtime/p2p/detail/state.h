@@ -97,6 +97,7 @@ struct ConnState : std::enable_shared_from_this<ConnState> {
   bool ended = false;
   bool in_flush = false;
   asio::steady_timer timer;
+  ngtcp2_tstamp armed_expiry = UINT64_MAX;  // when the pending timer fires; UINT64_MAX: none
   std::vector<std::string> cids;  // connection IDs routed to this connection
 
   mutable std::mutex info_mutex;  // guards close_info, peer_key for reads from other threads
