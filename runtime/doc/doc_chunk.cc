@@ -110,7 +110,7 @@ Bytes save_document(const DocState& st) {
     else c_message.append(r.message);
     c_deps_group.append(uint64_t(r.deps.size()));
     std::vector<uint32_t> deps = r.deps;
-    std::sort(deps.begin(), deps.end());
+    std::sort(deps.begin(), deps.end(), [&](uint32_t a, uint32_t b) { return st.changes[a].hash < st.changes[b].hash; });
     for (uint32_t d : deps) c_deps_index.append(int64_t(d));
     c_extra_meta.append(uint64_t(r.extra.size() << 4) | 7);
     c_extra_raw.insert(c_extra_raw.end(), r.extra.begin(), r.extra.end());

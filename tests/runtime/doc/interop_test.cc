@@ -12,8 +12,10 @@
 
 #include "runtime/doc/document.h"
 #include "runtime/doc/json_view.h"
+#include "runtime/doc/sync.h"
 
 #include "runtime/doc/transaction.h"
+#include "tests/runtime/doc/peer_process.h"
 #include "tests/runtime/doc/scenarios.h"
 
 namespace kivo::doc {
@@ -149,6 +151,68 @@ TEST_F(Interop, ReferenceLoadsOurFiles) {
   Document chat = test::chat_scenario();
   auto j = ref_view(chat.save());
   EXPECT_EQ(j["view"], to_json(chat));
+}
+
+void add_messages(Document& doc, int n, int start) {
+  auto tx = doc.begin();
+  auto list = doc.get(ROOT, "ours");
+  ObjId l = list ? list->object()->id : test::must(tx.put_object(ROOT, "ours", ObjType::List));
+  for (int i = 0; i < n; ++i) {
+    size_t at = doc.length(l);
+    ObjId m = test::must(tx.insert_object(l, at, ObjType::Map));
+    ObjId t = test::must(tx.put_object(m, "text", ObjType::Text));
+    (void)tx.splice_text(t, 0, 0, "our message " + std::to_string(start + i) + " é😀");
+  }
+  tx.commit("", 100);
+}
+
+// Runs the protocol until neither side has anything to say; returns the rounds used.
+int sync_with(Document& ours, SyncState& state, test::PeerProcess& ref) {
+  for (int round = 0; round < 100; ++round) {
+    bool quiet = true;
+    if (auto msg = generate_sync_message(ours, state)) {
+      quiet = false;
+      EXPECT_EQ(ref.ask("msg " + to_hex(msg->data(), msg->size())), "ok");
+    }
+    std::string answer = ref.ask("gen");
+    if (answer.rfind("msg ", 0) == 0) {
+      quiet = false;
+      std::vector<uint8_t> bytes;
+      EXPECT_TRUE(from_hex(answer.substr(4), bytes));
+      auto st = receive_sync_message(ours, state, bytes);
+      EXPECT_TRUE(st.ok()) << st.error().message;
+    } else {
+      EXPECT_EQ(answer, "none");
+    }
+    if (quiet) return round;
+  }
+  ADD_FAILURE() << "sync did not settle";
+  return -1;
+}
+
+// Our peer and a reference peer converge, from scratch and after concurrent edits.
+TEST_F(Interop, SyncWithReferencePeer) {
+  test::PeerProcess ref({"node", kInterop + "/ref.mjs", "peer"});
+  EXPECT_EQ(ref.ask("edit 3"), "ok");
+  Document ours;
+  add_messages(ours, 40, 0);
+  SyncState state;
+  sync_with(ours, state, ref);
+  auto summary = nlohmann::json::parse(ref.ask("summary"), nullptr, false);
+  ASSERT_FALSE(summary.is_discarded());
+  EXPECT_EQ(summary["view"], to_json(ours));
+  EXPECT_EQ(summary["heads"], heads_json(ours.heads()));
+  EXPECT_EQ(ours.length(ours.get(ROOT, "ref")->object()->id), 3u);
+
+  add_messages(ours, 5, 40);
+  EXPECT_EQ(ref.ask("edit 4"), "ok");
+  sync_with(ours, state, ref);
+  summary = nlohmann::json::parse(ref.ask("summary"), nullptr, false);
+  ASSERT_FALSE(summary.is_discarded());
+  EXPECT_EQ(summary["view"], to_json(ours));
+  EXPECT_EQ(summary["heads"], heads_json(ours.heads()));
+  EXPECT_EQ(ours.length(ours.get(ROOT, "ours")->object()->id), 45u);
+  EXPECT_EQ(ours.length(ours.get(ROOT, "ref")->object()->id), 7u);
 }
 
 }  // namespace
