@@ -3,6 +3,7 @@
 #include "app/chat_app.h"
 #include "app/data_dir.h"
 #include "app/screenshot.h"
+#include "model/chat_action_registration.h"
 
 namespace chat {
 
@@ -15,8 +16,8 @@ std::unique_ptr<kivo_ui::Widget> create_app() {
 }
 
 void register_actions(kivo_ui::app::App& app) {
-  // "chat.action" decodes its payload into a chat action; the model library supplies the decoder.
-  (void)app;
+  // "chat.action" decodes its payload into a chat action and applies it to the workspace document.
+  register_chat_action(app.action_registry_mut());
 }
 
 kivo::Result<kivo_ui::persist::Handle> open_persistence_in(const kivo_ui::persist::Request& request,

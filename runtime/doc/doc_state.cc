@@ -1,6 +1,7 @@
 #include "runtime/doc/doc_state.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace kivo::doc::detail {
 
@@ -74,29 +75,31 @@ Status apply_changes(DocState& st, std::vector<Change> changes) {
   Heads saved_heads = st.heads;
   uint64_t saved_max = st.ops.max_op;
   std::vector<Change> queue = st.queue;
+  std::unordered_set<ChangeHash, ChangeHashHash> queued;
+  for (const auto& q : queue) queued.insert(q.hash);
   for (auto& c : changes) {
-    if (st.by_hash.count(c.hash)) continue;
-    bool queued = false;
-    for (const auto& q : queue) queued = queued || q.hash == c.hash;
-    if (!queued) queue.push_back(std::move(c));
+    if (st.by_hash.count(c.hash) || !queued.insert(c.hash).second) continue;
+    queue.push_back(std::move(c));
   }
   std::vector<DocOp> undo;
   Status status;
   bool progress = true;
-  while (progress && status.ok()) {
+  while (progress && status.ok() && !queue.empty()) {
     progress = false;
-    for (size_t i = 0; i < queue.size();) {
-      bool ready = true;
-      for (const auto& d : queue[i].deps) ready = ready && st.by_hash.count(d);
-      if (!ready) {
-        ++i;
-        continue;
+    std::vector<Change> waiting;
+    for (auto& q : queue) {
+      bool ready = status.ok();
+      for (const auto& d : q.deps) ready = ready && st.by_hash.count(d);
+      if (ready) {
+        status = apply_one(st, q, undo);
+        if (status.ok()) {
+          progress = true;
+          continue;
+        }
       }
-      status = apply_one(st, queue[i], undo);
-      if (!status.ok()) break;
-      queue.erase(queue.begin() + i);
-      progress = true;
+      waiting.push_back(std::move(q));
     }
+    queue = std::move(waiting);
   }
   if (!status.ok()) {
     for (auto it = undo.rbegin(); it != undo.rend(); ++it) st.ops.undo(*it);
