@@ -298,8 +298,9 @@ Result<Change> decode_change_body(ByteView body) {
   uint64_t nactors = 1 + c.other_actors.size();
   auto bad = [](const char* what) { return make_error(std::string("bad change operation: ") + what); };
 
+  uint64_t total_preds = 0;
   while (!action.done()) {
-    if (c.ops.size() >= kMaxOpsPerChunk) return make_error("too many operations in change");
+    if (c.ops.size() >= max_ops_for(body.size())) return make_error("too many operations in change");
     ChangeOp op;
     auto oa = obj_actor.next();
     auto oc = obj_ctr.next();
@@ -334,7 +335,8 @@ Result<Change> decode_change_body(ByteView body) {
     if (!decode_value(vm.value_or(0), val_raw, op.value)) return bad("value");
     auto ng = pred_group.next();
     uint64_t n = ng.value_or(0);
-    if (n > kMaxOpsPerChunk) return bad("predecessors");
+    total_preds += n;
+    if (total_preds > max_ops_for(body.size())) return bad("predecessors");
     for (uint64_t i = 0; i < n; ++i) {
       auto pa = pred_actor.next();
       auto pc = pred_ctr.next();

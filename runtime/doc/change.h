@@ -2,6 +2,7 @@
 // encoding (columnar operations, SHA-256 hash) and decoding.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -83,5 +84,8 @@ inline bool lamport_less(const OpId& a, const OpId& b, const std::vector<ActorId
 inline constexpr uint64_t kMaxChunkBytes = uint64_t(1) << 30;
 inline constexpr uint64_t kMaxOpsPerChunk = uint64_t(1) << 26;
 inline constexpr uint64_t kMaxCounter = uint64_t(1) << 53;
+// Operations a chunk may decode to: run-length columns make operations cheap to claim,
+// so the allowance grows with the size of the chunk (real documents use well under 10 per byte).
+inline uint64_t max_ops_for(size_t chunk_bytes) { return std::min<uint64_t>(kMaxOpsPerChunk, 64 * uint64_t(chunk_bytes) + 4096); }
 
 }  // namespace kivo::doc

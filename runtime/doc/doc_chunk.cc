@@ -193,6 +193,26 @@ struct MetaRow {
   Bytes extra;
 };
 
+// Number of values in a uLEB run-length column, without decoding them.
+uint64_t count_values(ByteView data) {
+  Reader r(data);
+  uint64_t n = 0;
+  while (!r.done() && !r.failed()) {
+    int64_t count = r.sleb();
+    if (count > 0) {
+      r.uleb();
+      n += uint64_t(count);
+    } else if (count < 0 && count > -(int64_t(1) << 40)) {
+      for (int64_t i = 0; i < -count && !r.failed(); ++i) r.uleb();
+      n += uint64_t(-count);
+    } else {
+      n += r.uleb();
+    }
+    if (n > kMaxOpsPerChunk) break;
+  }
+  return n;
+}
+
 Status bad(const char* what) { return make_error(std::string("damaged document: ") + what); }
 
 }  // namespace
@@ -234,8 +254,9 @@ Status load_document(DocState& st, ByteView body) {
         time(find_column(ccols, kChTime)), deps_index(find_column(ccols, kChDepsIndex));
     RleDecoder<std::string> message(find_column(ccols, kChMessage));
     Reader extra_raw(find_column(ccols, kChExtraRaw));
+    uint64_t total_deps = 0;
     while (!actor.done()) {
-      if (metas.size() >= kMaxOpsPerChunk) return bad("too many changes");
+      if (metas.size() >= max_ops_for(body.size())) return bad("too many changes");
       MetaRow m;
       auto a = actor.next();
       auto s = seq.next();
@@ -248,7 +269,8 @@ Status load_document(DocState& st, ByteView body) {
       m.time = t.value_or(0);
       m.message = message.next().value_or("");
       uint64_t nd = deps_group.next().value_or(0);
-      if (nd > kMaxOpsPerChunk) return bad("change dependencies");
+      total_deps += nd;
+      if (total_deps > max_ops_for(body.size())) return bad("change dependencies");
       for (uint64_t i = 0; i < nd; ++i) {
         auto d = deps_index.next();
         if (!d || *d < 0) return bad("change dependencies");
@@ -269,6 +291,8 @@ Status load_document(DocState& st, ByteView body) {
 
   // Operations.
   std::vector<Row> rows;
+  const uint64_t op_limit = max_ops_for(body.size());
+  rows.reserve(std::min<uint64_t>(op_limit, count_values(find_column(ocols, kAction))));
   {
     RleDecoder<uint64_t> obj_actor(find_column(ocols, kObjActor)), obj_ctr(find_column(ocols, kObjCtr)),
         key_actor(find_column(ocols, kKeyActor)), id_actor(find_column(ocols, kIdActor)),
@@ -279,8 +303,9 @@ Status load_document(DocState& st, ByteView body) {
     RleDecoder<std::string> key_str(find_column(ocols, kKeyStr));
     BoolDecoder insert(find_column(ocols, kInsert));
     Reader val_raw(find_column(ocols, kValRaw));
+    uint64_t total_succ = 0;
     while (!action.done()) {
-      if (rows.size() >= kMaxOpsPerChunk) return bad("too many operations");
+      if (rows.size() >= op_limit) return bad("too many operations");
       Row row;
       auto oa = obj_actor.next();
       auto oc = obj_ctr.next();
@@ -317,7 +342,8 @@ Status load_document(DocState& st, ByteView body) {
       row.action = Action(*act);
       if (!decode_value(val_meta.next().value_or(0), val_raw, row.value)) return bad("value");
       uint64_t ns = succ_group.next().value_or(0);
-      if (ns > kMaxOpsPerChunk) return bad("successors");
+      total_succ += ns;
+      if (total_succ > op_limit) return bad("successors");
       for (uint64_t i = 0; i < ns; ++i) {
         auto sa = succ_actor.next();
         auto sc = succ_ctr.next();
@@ -422,6 +448,7 @@ Status load_document(DocState& st, ByteView body) {
     for (size_t i = 1; i < list.size(); ++i) prev_max[list[i]] = metas[list[i - 1]].max_op;
 
   std::vector<ChangeRecord> records(nchanges);
+  std::vector<uint32_t> local(nactors, 0), prev_others;  // actor -> index in the change being rebuilt
   auto lamport = [&](const OpId& a, const OpId& b) { return ops.less(a, b); };
   for (uint32_t oi = 0; oi < nchanges; ++oi) {
     uint32_t ci = order[oi];
@@ -470,7 +497,8 @@ Status load_document(DocState& st, ByteView body) {
     }
     std::sort(others.begin(), others.end(), [&](uint32_t a, uint32_t b) { return ops.actors[a] < ops.actors[b]; });
     others.erase(std::unique(others.begin(), others.end()), others.end());
-    std::vector<uint32_t> local(nactors, 0);
+    for (uint32_t a : prev_others) local[a] = 0;
+    prev_others = others;
     for (uint32_t i = 0; i < others.size(); ++i) {
       local[others[i]] = i + 1;
       ch.other_actors.push_back(ops.actors[others[i]]);

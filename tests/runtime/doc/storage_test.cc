@@ -177,3 +177,33 @@ TEST(Storage, CompressedChangeChunkLoads) {
 
 }  // namespace
 }  // namespace kivo::doc
+
+namespace kivo::doc {
+namespace {
+
+// A few bytes of run-length columns claiming millions of operations are refused
+// before anything that size is allocated.
+TEST(Storage, ClaimedOperationCountIsLimitedBySize) {
+  const int64_t claimed = int64_t(1) << 25;
+  Bytes key, action;
+  write_sleb(key, claimed);
+  write_uleb(key, 1);
+  key.push_back('k');
+  write_sleb(action, claimed);
+  write_uleb(action, 1);
+  Bytes body{0, 1, 0xab, 1, 1, 0, 0, 0};  // no deps, actor ab, seq 1, start op 1, time 0, no message, no others
+  write_uleb(body, 2);
+  write_uleb(body, column_spec(1, ColumnType::String));
+  write_uleb(body, key.size());
+  write_uleb(body, column_spec(4, ColumnType::Uleb));
+  write_uleb(body, action.size());
+  body.insert(body.end(), key.begin(), key.end());
+  body.insert(body.end(), action.begin(), action.end());
+  Bytes chunk = frame_chunk(ChunkType::Change, body, nullptr);
+  auto c = decode_change(chunk);
+  ASSERT_FALSE(c.ok());
+  EXPECT_NE(c.error().message.find("too many"), std::string::npos) << c.error().message;
+}
+
+}  // namespace
+}  // namespace kivo::doc
