@@ -371,22 +371,28 @@ TEST(Endpoint, ShutdownCompletesWhileTransfersRun) {
   auto server_saw_future = server_saw.get_future();
   accepted.on_closed([&](const CloseInfo& info) { server_saw.set_value(info); });
 
+  // The callbacks may still run on the network thread after this test body has returned, so they
+  // own what they use instead of referring to locals.
   auto received = std::make_shared<std::atomic<size_t>>(0);
-  std::function<void(RecvStream)> drain = [received, &drain](RecvStream s) {
-    s.read_some(1 << 16, [received, s, &drain](Result<ReadChunk> r) {
+  auto drain = std::make_shared<std::function<void(RecvStream)>>();
+  std::weak_ptr<std::function<void(RecvStream)>> weak_drain = drain;
+  *drain = [received, weak_drain](RecvStream s) {
+    s.read_some(1 << 16, [received, s, weak_drain](Result<ReadChunk> r) {
       if (!r || r->fin) return;
       *received += r->data.size();
-      drain(s);
+      if (auto d = weak_drain.lock()) (*d)(s);
     });
   };
-  std::function<void()> accept_more = [&accepted, &drain, &accept_more] {
-    accepted.accept_uni([&](Result<RecvStream> s) {
+  auto accept_more = std::make_shared<std::function<void()>>();
+  std::weak_ptr<std::function<void()>> weak_accept = accept_more;
+  *accept_more = [accepted, drain, weak_accept] {
+    accepted.accept_uni([drain, weak_accept](Result<RecvStream> s) {
       if (!s) return;
-      drain(*s);
-      accept_more();
+      (*drain)(*s);
+      if (auto a = weak_accept.lock()) (*a)();
     });
   };
-  accept_more();
+  (*accept_more)();
 
   std::vector<std::shared_ptr<PacedWriter>> writers;
   std::vector<std::future<Status>> write_results;
