@@ -26,13 +26,13 @@ RiskLevel ActionSpec::risk_for(const ActionArgs& args) const {
 
 namespace resource {
 
-EncodedAction enforce_operation_type(EncodedAction action, const ActionSpec& spec) {
-  action.operation_type = spec.operation_type;
+EncodedAction enforce_operation_type(EncodedAction action, const ActionSpec& declared) {
+  action.operation_type = declared.operation_type;
   return action;
 }
 
-EncodedAction invoke(const ActionSpec& spec, const ActionArgs& args) {
-  return enforce_operation_type(spec.encode(args), spec);
+EncodedAction invoke(const ActionSpec& declared, const ActionArgs& args) {
+  return enforce_operation_type(declared.encode(args), declared);
 }
 
 }  // namespace resource

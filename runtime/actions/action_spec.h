@@ -43,9 +43,9 @@ struct ActionSpec {
 };
 
 namespace resource {
-// Encodes an invocation of `spec` and stamps it with the spec's operation type.
-EncodedAction enforce_operation_type(EncodedAction action, const ActionSpec& spec);
-EncodedAction invoke(const ActionSpec& spec, const ActionArgs& args);  // encode + stamp
+// Encodes an invocation of `declared` and stamps it with its declared operation type.
+EncodedAction enforce_operation_type(EncodedAction action, const ActionSpec& declared);
+EncodedAction invoke(const ActionSpec& declared, const ActionArgs& args);  // encode + stamp
 }  // namespace resource
 
 }  // namespace kivo_actions

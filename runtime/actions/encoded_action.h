@@ -18,7 +18,7 @@ enum class OperationType : uint8_t {
 struct EncodedAction {
   std::string name;                                   // e.g. "chat.action"
   nlohmann::json payload;                             // the action's JSON form
-  OperationType operation_type = OperationType::Document;  // stamped from the spec that built it
+  OperationType operation_type = OperationType::Document;  // stamped from the action that built it
 };
 
 const char* operation_type_name(OperationType type);  // "document", "effect", "view"

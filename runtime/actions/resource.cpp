@@ -2,8 +2,8 @@
 
 namespace kivo_actions {
 
-Resource&& Resource::with_action(ActionSpec spec) && {
-  actions.push_back(std::move(spec));
+Resource&& Resource::with_action(ActionSpec action) && {
+  actions.push_back(std::move(action));
   return std::move(*this);
 }
 
@@ -12,8 +12,8 @@ Resource&& Resource::with_child(Resource child) && {
   return std::move(*this);
 }
 
-Resource& Resource::with_action(ActionSpec spec) & {
-  actions.push_back(std::move(spec));
+Resource& Resource::with_action(ActionSpec action) & {
+  actions.push_back(std::move(action));
   return *this;
 }
 
@@ -23,8 +23,8 @@ Resource& Resource::with_child(Resource child) & {
 }
 
 const ActionSpec* Resource::find_action(std::string_view id) const {
-  for (const auto& spec : actions)
-    if (spec.id == id) return &spec;
+  for (const auto& declared : actions)
+    if (declared.id == id) return &declared;
   return nullptr;
 }
 

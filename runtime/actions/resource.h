@@ -20,9 +20,9 @@ struct Resource {
   std::vector<ActionSpec> actions;
   std::vector<Resource> children;
 
-  Resource&& with_action(ActionSpec spec) &&;
+  Resource&& with_action(ActionSpec action) &&;
   Resource&& with_child(Resource child) &&;
-  Resource& with_action(ActionSpec spec) &;
+  Resource& with_action(ActionSpec action) &;
   Resource& with_child(Resource child) &;
 
   const ActionSpec* find_action(std::string_view id) const;  // nullptr when absent
