@@ -4,11 +4,10 @@
 #include <array>
 #include <string_view>
 
+#include "actions/describe_chat_action.h"
 #include "runtime/ui/launch.h"
 
 namespace chat {
-
-inline constexpr std::string_view kAppId = "chat.kivo.ui";  // 12 characters, reverse DNS
 
 // The screenshot scenarios, in the order the toolkit lists them.
 inline constexpr std::array<std::string_view, 21> kScreenshotScenarios = {

@@ -30,6 +30,11 @@ kivo::Status MemoryDocumentTarget::commit_transaction(const std::string& message
   return {};
 }
 
+kivo::Status BorrowedDocumentTarget::commit_transaction(const std::string& message, int64_t time_seconds) {
+  KIVO_TRY(commit_open(message, time_seconds));
+  return {};
+}
+
 kivo::Status splice_text_diffed(kivo::doc::Transaction& tx, kivo::doc::ObjId text, std::string_view new_text) {
   return tx.splice_text_diffed(text, new_text);
 }

@@ -48,6 +48,19 @@ private:
   kivo::doc::Document m_doc;
 };
 
+// A document owned elsewhere (a tool's loaded file, a test's fixture); it must outlive the target.
+class BorrowedDocumentTarget final : public DocumentTarget {
+public:
+  explicit BorrowedDocumentTarget(kivo::doc::Document& doc) : m_doc(doc) {}
+  ~BorrowedDocumentTarget() override { rollback_transaction(); }
+  kivo::doc::Document& document() override { return m_doc; }
+  const kivo::doc::Document& document() const override { return m_doc; }
+  kivo::Status commit_transaction(const std::string& message, int64_t time_seconds) override;
+
+private:
+  kivo::doc::Document& m_doc;
+};
+
 // Replaces the whole content of a text object by `new_text` with the smallest splice.
 kivo::Status splice_text_diffed(kivo::doc::Transaction& tx, kivo::doc::ObjId text, std::string_view new_text);
 

@@ -4,7 +4,9 @@
 #include <iostream>
 #include <variant>
 
+#include "runtime/ui/bound_dispatch.h"
 #include "runtime/ui/command_line.h"
+#include "runtime/ui/persisted_document.h"
 #include "runtime/ui/text_renderer.h"
 #include "runtime/ui/window_loop.h"
 
@@ -56,7 +58,22 @@ int open_window(const LaunchDescriptor& d) {
     std::cerr << "this application has no interactive mode\n";
     return 1;
   }
+  // The document lives as long as the window: loaded from the store, or in memory without one.
+  std::unique_ptr<doc::DocumentTarget> document;
+  if (store) {
+    auto loaded = doc::PersistedDocument::open(store);
+    if (!loaded.ok()) {
+      std::cerr << "cannot load the workspace document: " << loaded.error().message << "\n";
+      return 1;
+    }
+    document = std::move(loaded).value();
+  } else {
+    document = std::make_unique<doc::MemoryDocumentTarget>();
+  }
   app::App app;
+  kivo_actions::ActionContext host_context;
+  host_context.app_id = d.app_id;
+  bound_dispatch::ActionHost actions(host_context);
   WindowOptions options;
   options.title = d.window_title.empty() ? d.app_id : d.window_title;
   if (d.default_window_size) options.size = d.default_window_size();
@@ -64,10 +81,12 @@ int open_window(const LaunchDescriptor& d) {
   options.decorated = d.decorated;
   options.start_hidden = d.start_hidden;
   options.transparent = d.transparent_window;
-  return run_window(options, [&](WidgetContext&) {
-    auto widget = d.create_app();
+  return run_window(options, [&](WidgetContext& ctx) {
+    ctx.document = document.get();
+    ctx.app = &app;
+    ctx.actions = &actions;
     if (d.register_actions) d.register_actions(app);
-    return widget;
+    return d.create_app();
   });
 }
 

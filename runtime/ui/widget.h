@@ -20,6 +20,15 @@ struct AccessNode;  // the accessibility tree's node (filled by Widget::accessib
 }
 
 class FloatingSurfaceHost;
+namespace doc {
+class DocumentTarget;
+}
+namespace app {
+class App;
+}
+namespace bound_dispatch {
+class ActionHost;
+}
 
 // What the toolkit hands to the widget operations: the run's shared state, filled by the toolkit.
 struct WidgetContext {
@@ -30,6 +39,9 @@ struct WidgetContext {
   bool interactive = false;         // a window run (false for screenshots and tests)
   WakeHandle wake;                  // wakes the loop from background threads
   bool redraw_requested = false;    // set by a widget to get one more frame
+  doc::DocumentTarget* document = nullptr;      // the application's shared document, when it has one
+  app::App* app = nullptr;                      // the typed actions the application registered
+  bound_dispatch::ActionHost* actions = nullptr;  // runs typed actions over `document`
   void request_redraw() { redraw_requested = true; }
 };
 
