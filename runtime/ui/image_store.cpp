@@ -137,7 +137,6 @@ void ImageStore::worker() {
     std::function<void()> notify;
     {
       std::lock_guard lock(m_mutex);
-      --m_running;
       auto it = m_entries.find(key);
       if (it != m_entries.end()) {
         Entry& e = it->second;
@@ -157,9 +156,15 @@ void ImageStore::worker() {
         }
       }
       notify = m_on_loaded;
+    }
+    // The load counts as running until its listener has heard of it, so that a caller who waited
+    // for idleness never sees a loaded image whose notification is still to come.
+    if (notify) notify();
+    {
+      std::lock_guard lock(m_mutex);
+      --m_running;
       if (m_queue.empty() && m_running == 0) m_idle_cv.notify_all();
     }
-    if (notify) notify();
   }
 }
 
