@@ -1,0 +1,7 @@
+#include "views/attachment_panel.h"
+
+namespace chat {
+
+void draw_attachment_panel(ViewCtx& /*vc*/) {}
+
+}  // namespace chat

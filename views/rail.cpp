@@ -1,0 +1,7 @@
+#include "views/rail.h"
+
+namespace chat {
+
+void draw_rail(ViewCtx& /*vc*/) {}
+
+}  // namespace chat
